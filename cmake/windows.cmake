@@ -1,0 +1,32 @@
+# Windows builds (win32 product, win64 for Wine): the program, the unit
+# library's import library, the simulated library and the Windows-side test
+# helpers.
+enable_language(RC)
+
+set(CMAKE_CXX_FLAGS_MINSIZEREL "-Os")
+# Only system DLLs at run time: no libgcc, libstdc++ or winpthread DLL.
+set(QELMNG_WIN_LINK_FLAGS -static -static-libgcc -static-libstdc++ -s)
+
+# Import library for TALVIK.dll with plain, undecorated names (-k drops @n).
+set(TALVIK_IMPLIB ${CMAKE_CURRENT_BINARY_DIR}/libTALVIK.a)
+add_custom_command(
+  OUTPUT ${TALVIK_IMPLIB}
+  COMMAND ${CMAKE_DLLTOOL} -d ${PROJECT_SOURCE_DIR}/include/TALVIK.def -k -l ${TALVIK_IMPLIB}
+  DEPENDS ${PROJECT_SOURCE_DIR}/include/TALVIK.def
+  COMMENT "Import library for TALVIK.dll")
+add_custom_target(talvik_implib DEPENDS ${TALVIK_IMPLIB})
+add_library(TALVIK_import STATIC IMPORTED GLOBAL)
+set_target_properties(TALVIK_import PROPERTIES IMPORTED_LOCATION ${TALVIK_IMPLIB})
+add_dependencies(TALVIK_import talvik_implib)
+
+add_executable(qelmng WIN32 src/qelmng.cpp resources/qelmng.rc)
+target_include_directories(qelmng PRIVATE include)
+target_link_libraries(qelmng PRIVATE TALVIK_import)
+target_link_options(qelmng PRIVATE ${QELMNG_WIN_LINK_FLAGS})
+add_dependencies(qelmng talvik_implib)
+
+foreach(dir sim tests/win)
+  if(EXISTS ${PROJECT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+    add_subdirectory(${dir})
+  endif()
+endforeach()
