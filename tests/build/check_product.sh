@@ -37,11 +37,11 @@ groups=$(wrestool -l --type=14 "$exe" | sed -n 's/.*--name=\([0-9]*\).*/\1/p' | 
 echo "icon groups: $groups"
 [ "$groups" = "1 2 3 4 5 " ] || bad "icon groups are not 1 to 5"
 
-version=$(wrestool -x --type=16 "$exe" 2>/dev/null | strings -el | grep -A1 -x FileVersion | tail -1)
+version=$(wrestool -x --raw --type=16 "$exe" 2>/dev/null | strings -el | grep -A1 -x FileVersion | tail -1)
 echo "FileVersion: $version"
 [ "$version" = "1.21" ] || bad "FileVersion text is not 1.21"
 # VS_FIXEDFILEINFO: signature, structure version, file 1.0.0.0, product 1.0.0.0.
-fixed=$(wrestool -x --type=16 "$exe" 2>/dev/null | od -An -tx1 -v | tr -d ' \n')
+fixed=$(wrestool -x --raw --type=16 "$exe" 2>/dev/null | od -An -tx1 -v | tr -d ' \n')
 case "$fixed" in
   *bd04effe0000010000000100000000000000010000000000*) echo "numeric versions: 1.0.0.0" ;;
   *) bad "FILEVERSION and PRODUCTVERSION are not 1,0,0,0" ;;
