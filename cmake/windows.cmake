@@ -7,12 +7,21 @@ set(CMAKE_CXX_FLAGS_MINSIZEREL "-Os")
 # Only system DLLs at run time: no libgcc, libstdc++ or winpthread DLL.
 set(QELMNG_WIN_LINK_FLAGS -static -static-libgcc -static-libstdc++ -s)
 
-# Import library for TALVIK.dll with plain, undecorated names (-k drops @n).
+# Import library for TALVIK.dll with plain, undecorated names. On 32-bit the
+# stdcall names carry @n and -k drops it from the imported name; x86-64 has
+# one calling convention and no decoration, so the @n must go from the list.
+set(TALVIK_DEF ${PROJECT_SOURCE_DIR}/include/TALVIK.def)
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  file(READ ${TALVIK_DEF} talvik_def)
+  string(REGEX REPLACE "@[0-9]+" "" talvik_def "${talvik_def}")
+  set(TALVIK_DEF ${CMAKE_CURRENT_BINARY_DIR}/TALVIK64.def)
+  file(WRITE ${TALVIK_DEF} "${talvik_def}")
+endif()
 set(TALVIK_IMPLIB ${CMAKE_CURRENT_BINARY_DIR}/libTALVIK.a)
 add_custom_command(
   OUTPUT ${TALVIK_IMPLIB}
-  COMMAND ${CMAKE_DLLTOOL} -d ${PROJECT_SOURCE_DIR}/include/TALVIK.def -k -l ${TALVIK_IMPLIB}
-  DEPENDS ${PROJECT_SOURCE_DIR}/include/TALVIK.def
+  COMMAND ${CMAKE_DLLTOOL} -d ${TALVIK_DEF} -k -l ${TALVIK_IMPLIB}
+  DEPENDS ${TALVIK_DEF} ${PROJECT_SOURCE_DIR}/include/TALVIK.def
   COMMENT "Import library for TALVIK.dll")
 add_custom_target(talvik_implib DEPENDS ${TALVIK_IMPLIB})
 add_library(TALVIK_import STATIC IMPORTED GLOBAL)
