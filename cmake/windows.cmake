@@ -39,3 +39,27 @@ foreach(dir sim tests/win)
     add_subdirectory(${dir})
   endif()
 endforeach()
+
+# The package: qelmng-1.21-win32.zip (or -win64), made with
+# `cmake --build --preset win32 --target package`. The program at the top,
+# the Windows users' README with Windows line ends, and the simulated
+# library kept apart so it is never mistaken for the real one.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(QELMNG_ARCH win64)
+else()
+  set(QELMNG_ARCH win32)
+endif()
+file(READ ${PROJECT_SOURCE_DIR}/packaging/README.txt readme_txt)
+string(REPLACE "\n" "\r\n" readme_txt "${readme_txt}")
+file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/README.txt "${readme_txt}")
+install(TARGETS qelmng RUNTIME DESTINATION .)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/README.txt DESTINATION .)
+if(TARGET TALVIK)
+  install(FILES $<TARGET_FILE:TALVIK> DESTINATION simulator)
+endif()
+set(CPACK_GENERATOR ZIP)
+set(CPACK_PACKAGE_NAME qelmng)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_FILE_NAME qelmng-${PROJECT_VERSION}-${QELMNG_ARCH})
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+include(CPack)

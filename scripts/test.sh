@@ -9,4 +9,7 @@ for preset in win32 win64 host; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j"$(nproc)"
 done
+for preset in win32 win64; do
+  cmake --build --preset "$preset" --target package >/dev/null
+done
 ctest --preset host -j"$(nproc)"
