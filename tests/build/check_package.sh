@@ -4,7 +4,7 @@
 # library apart in simulator/.
 # Usage: check_package.sh ZIP "EXPECTED file(1) KIND PREFIX"
 set -uo pipefail
-zip=$1 kind=$2
+zip=$(realpath -m "$1") kind=$2
 [ -f "$zip" ] || { echo "FAIL: $zip is missing: build the preset's package target first"; exit 1; }
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
