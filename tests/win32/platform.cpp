@@ -208,14 +208,19 @@ void OnMenuOpen(std::function<void()> fn) { S().onMenuOpen = std::move(fn); }
 void OnMessageBox(std::function<void()> fn) { S().onMessageBox = std::move(fn); }
 void WhenIdle(std::function<void()> fn) { S().whenIdle = std::move(fn); }
 
-void PostMsg(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
+static MSG Msg(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
     MSG msg = {};
     msg.hwnd = hwnd;
     msg.message = uMsg;
     msg.wParam = wParam;
     msg.lParam = lParam;
-    S().queue.push_back(msg);
+    return msg;
+}
+
+void PostMsg(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    S().queue.push_back(Msg(hwnd, uMsg, wParam, lParam));
 }
 
 void PostTick()
@@ -227,11 +232,7 @@ void PostTick()
 
 void DispatchNow(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
-    MSG msg = {};
-    msg.hwnd = hwnd;
-    msg.message = uMsg;
-    msg.wParam = wParam;
-    msg.lParam = lParam;
+    MSG msg = Msg(hwnd, uMsg, wParam, lParam);
     ::DispatchMessageA(&msg);
 }
 
@@ -566,7 +567,7 @@ BOOL WINAPI TrackPopupMenu(HMENU hMenu, UINT uFlags, int x, int y, int nReserved
     }
     /* Without TPM_RETURNCMD the pick arrives later, posted to the owner. */
     if (S().settings.uMenuChoice != 0)
-        S().queue.push_front(MSG{hWnd, WM_COMMAND, S().settings.uMenuChoice, 0, 0, {0, 0}});
+        S().queue.push_front(Msg(hWnd, WM_COMMAND, S().settings.uMenuChoice, 0));
     return TRUE;
 }
 
