@@ -94,10 +94,12 @@ set_state() {   # running offline
   printf 'initialised=1\nrunning=%s\nclients=1\noffline=%s\n' "$1" "$2" >"$state.tmp"
   mv "$state.tmp" "$state"
 }
-shoot() {       # name: the tray's first cell, scaled up so the picture shows
-  import -display "$DISPLAY" -window root -crop "20x20+$tray_x+$tray_y" +repage "$shots/$1-raw.png"
-  convert "$shots/$1-raw.png" -filter point -resize 800% "$shots/$1.png"
-  rm -f "$shots/$1-raw.png"
+shoot() {       # name: the tray's first cell; a plain PPM compares by pixels alone
+  import -display "$DISPLAY" -window root -crop "20x20+$tray_x+$tray_y" +repage "$shots/$1.ppm"
+}
+enlarge() {     # name: scaled up so the picture shows
+  convert "$shots/$1.ppm" -filter point -resize 800% "$shots/$1.png"
+  rm -f "$shots/$1.ppm"
 }
 # A blinking state shows two pictures: snapshot until the second one is
 # seen (a steady state gives up after a second and a half).
@@ -109,8 +111,10 @@ for step in "running 1 0" "alarm 1 2" "stopped 0 0"; do
   for _ in $(seq 15); do
     sleep 0.1
     shoot "$name-b"
-    cmp -s "$shots/$name-a.png" "$shots/$name-b.png" || break
+    cmp -s "$shots/$name-a.ppm" "$shots/$name-b.ppm" || break
   done
+  enlarge "$name-a"
+  enlarge "$name-b"
   echo "state $name: $shots/$name-a.png, $shots/$name-b.png"
 done
 convert \( "$shots/running-a.png" "$shots/running-b.png" +append \) \
