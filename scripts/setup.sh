@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the builds and tests need on a Debian machine, when missing.
 set -euo pipefail
-pkgs=(cmake make g++ file binutils googletest libgtest-dev
+pkgs=(cmake make ninja-build g++ file binutils googletest libgtest-dev
       g++-mingw-w64-i686 g++-mingw-w64-x86-64
       wine64 fonts-wine xvfb xauth xdotool x11-utils icoutils libx11-dev libxtst-dev imagemagick)
 missing=()
